@@ -1,0 +1,3 @@
+#include "host/module_record.h"
+
+ModuleRecord g_moduleRecord;
