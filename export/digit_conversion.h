@@ -17,6 +17,16 @@ struct DigitRecord {
   int32_t length;    // out: how many digits
 };
 
+// A double's exact decimal expansion has at most 767 significant digits and at most 1074
+// digits after the point: the routine never answers more (every further digit is a zero, which
+// the caller supplies), and a buffer of kDigitBufferSize bytes holds every answer, up to the
+// fixed notation of the largest double (309 integer digits) with all its decimals, its sign,
+// point and terminator.
+inline constexpr int32_t kMaxSignificantDigits = 767;
+inline constexpr int32_t kMaxFractionDigits = 1074;
+inline constexpr int32_t kMaxIntegerDigits = 309;
+inline constexpr int32_t kDigitBufferSize = 1 + kMaxIntegerDigits + 1 + kMaxFractionDigits + 1;
+
 // Returns 0 on success, -1 when the buffer is too small (nothing usable then). Infinities and
 // NaN are left to the caller (the routine answers -1 for them).
 extern "C" int HOST_CDECL ConvertDigits(double value, int32_t ndigits, DigitRecord* record,
