@@ -30,21 +30,32 @@ namespace sim {
 // One recorded call of a host entry.
 struct Call {
   unsigned ordinal = 0;
-  std::vector<int64_t> ints;       // integer and address arguments, in order (doubles excluded)
+  std::vector<int64_t> ints;       // integer and address arguments, in order (doubles excluded);
+                                   // addresses as AddressValue() gives them
   std::vector<double> doubles;     // double arguments, in order
   std::vector<std::string> texts;  // text arguments as bytes, in order; for the variadic
                                    // entries the last text is the host-formatted result
 };
 
+// How a recorded call keeps an address (and any pointer-sized argument): sign-extended, so -1
+// passed in a pointer-sized argument reads -1 on both platforms.
+inline int64_t AddressValue(const void* address) {
+  return static_cast<int64_t>(reinterpret_cast<intptr_t>(address));
+}
+
 // Mazovia <-> Windows-1250 for the 18 Polish letters; every other byte is kept.
 HOSTSIM_API std::string MazoviaToWindows1250(const std::string& mazovia);
-// UTF-8 Polish text to Mazovia (test helper: expected texts are written in UTF-8).
+HOSTSIM_API std::string Windows1250ToMazovia(const std::string& windows1250);
+// UTF-8 Polish text to Mazovia (test helper: expected texts are written in UTF-8). ASCII and the
+// 18 Polish letters convert; bytes that are not well-formed UTF-8 (text already in a single-byte
+// code page) are kept; any other character aborts the run with a message.
 HOSTSIM_API std::string Utf8ToMazovia(const std::string& utf8);
 HOSTSIM_API std::string Utf8ToWindows1250(const std::string& utf8);
 
 class HOSTSIM_API HostModel {
  public:
   HostModel();
+  ~HostModel();
   HostModel(const HostModel&) = delete;
   HostModel& operator=(const HostModel&) = delete;
 
@@ -58,6 +69,9 @@ class HOSTSIM_API HostModel {
   // ---- scripting -------------------------------------------------------------------------
   // Tables: an object of at least 112 bytes with the record size at byte 6, a record buffer
   // (max(size, 2048) bytes, owned by the model) at byte 8 and the handler slot at byte 104.
+  // A table number keeps one object address for the life of the process (across Reset and
+  // RemoveTable), so a handler slot the plug-in still holds never dangles. SetTable on an
+  // existing table changes its size only; a new or re-added table gets DefaultActionHandler().
   void SetTable(int number, int16_t recordSize);
   void RemoveTable(int number);  // HostTableByNumber answers null for it
   HostTable Table(int number);   // the object, or null
@@ -73,7 +87,7 @@ class HOSTSIM_API HostModel {
   // k9 search: HostFindRecord answers `result`; when `record` is given it is copied into
   // table 49's record buffer first. Also records the context values seen during the search.
   void SetFindResult(int result, std::optional<std::vector<unsigned char>> record = {});
-  int16_t ContextWord() const;   // the host's current 16-bit and 32-bit context values
+  int16_t ContextWord() const;  // the host's current 16-bit and 32-bit context values
   int32_t ContextLong() const;
   void SetContext(int16_t word, int32_t longValue);
   int16_t ContextWordAtSearch() const;  // as the last HostFindRecord saw them
@@ -82,7 +96,9 @@ class HOSTSIM_API HostModel {
   // VAT texts by code; a code mapped to nullopt makes HostVatText answer null.
   void SetVatText(uint16_t code, std::optional<std::string> mazoviaText);
 
-  // Settings store: section/key -> the text the host keeps ("%d" formatted).
+  // Settings store: section/key -> the text the host keeps ("%d" formatted). HostProfile mode 1
+  // scans the stored text with the format into the destination and answers 0 (1 when absent or
+  // unreadable, writing nothing); mode 2 stores the value formatted with the format, answers 0.
   void SetSetting(const std::string& section, const std::string& key, const std::string& value);
   void EraseSetting(const std::string& section, const std::string& key);
   std::optional<std::string> Setting(const std::string& section, const std::string& key) const;
@@ -91,6 +107,8 @@ class HOSTSIM_API HostModel {
   void SetDialogResult(std::optional<int16_t> value);
 
   // HostCalloc answers null on its nth call (1-based, counted from the last Reset); 0 = never.
+  // HostFree of a block the model did not hand out (null included) aborts the process with a
+  // message: a fault of the caller, never a quiet no-op.
   void FailCallocAt(int nth);
   int OutstandingBlocks() const;  // blocks taken with HostCalloc and not yet freed
 
@@ -105,6 +123,12 @@ class HOSTSIM_API HostModel {
   // HostGrossPrice answers net * (100 + rate) / 100 with the rate scripted per VAT code
   // (default 23); HostRoundToInt rounds half away from zero.
   void SetVatRate(int vatCode, double ratePercent);
+
+  // The delay-load hook (30007) answers `answer` to `notification` for the service `service`
+  // ("" = any service; a named answer wins over the general one). Unscripted: 0. Each call is
+  // recorded with ordinal 30007, ints {notification, service ordinal or 0}, texts {library
+  // name, service name or "#ordinal"}.
+  void SetDelayLoadAnswer(unsigned notification, uintptr_t answer, const std::string& service = "");
 
   // ---- recording -------------------------------------------------------------------------
   const std::vector<Call>& Calls() const;
@@ -139,12 +163,19 @@ class HOSTSIM_API HostModel {
   int ReadRecord(int32_t source, int32_t index, uintptr_t arg6, int32_t zero, uintptr_t arg8);
   const char* VatText(int a, int b, const uint16_t* code, int selector);
   int FindRecord(int a, int b);
+  // Only the ZEFIRA double calls these: 30005, 30007 and the never-called 38417.
+  void SeTranslator(unsigned code, void* exceptionPointers);
+  uintptr_t DelayLoadHook(unsigned notification, const char* library, const char* serviceName,
+                          unsigned serviceOrdinal);
+  int Unused38417();
 
   // The handler the model puts in every table's slot: records a call with ordinal
   // kHandlerOrdinal and its eleven arguments, and answers HandlerResult().
   static constexpr unsigned kHandlerOrdinal = 1;
+  // It reports to Host(), the process-wide model.
   static DocumentActionHandler DefaultActionHandler();
   void SetHandlerResult(int32_t result);
+  int32_t RecordHandlerCall(const std::vector<uintptr_t>& arguments);  // the handler's work
 
  private:
   struct State;
