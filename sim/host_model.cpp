@@ -165,6 +165,7 @@ struct HostModel::State {
 
   int findResult = 0;
   std::optional<std::vector<unsigned char>> findRecord;
+  std::map<std::pair<int16_t, int32_t>, std::vector<unsigned char>> warehouseRecords;
   int16_t contextWord = 0;
   int32_t contextLong = 0;
   int16_t contextWordAtSearch = 0;
@@ -253,6 +254,7 @@ void HostModel::Reset() {
   s.failingReads.clear();
   s.findResult = 0;
   s.findRecord.reset();
+  s.warehouseRecords.clear();
   s.contextWord = 0;
   s.contextLong = 0;
   s.contextWordAtSearch = 0;
@@ -306,6 +308,12 @@ void HostModel::SetDocumentRecords(std::vector<std::vector<unsigned char>> recor
   state_->documentRecords = std::move(records);
 }
 void HostModel::FailReadAt(int index) { state_->failingReads.insert(index); }
+
+void HostModel::AddWarehouseRecord(int16_t warehouse, uint16_t article,
+                                   std::vector<unsigned char> record) {
+  const int32_t key = static_cast<int16_t>(article);
+  state_->warehouseRecords[{warehouse, key}] = std::move(record);
+}
 
 void HostModel::SetFindResult(int result, std::optional<std::vector<unsigned char>> record) {
   state_->findResult = result;
@@ -626,6 +634,14 @@ int HostModel::FindRecord(int a, int b) {
   s.Record(kOrdHostFindRecord, {IntValue(a), IntValue(b)});
   s.contextWordAtSearch = s.contextWord;
   s.contextLongAtSearch = s.contextLong;
+  auto found = s.warehouseRecords.find({s.contextWord, s.contextLong});
+  if (found != s.warehouseRecords.end()) {
+    TableState& table = s.TableSlot(kTableK9);
+    std::fill(table.buffer.begin(), table.buffer.end(), 0);
+    std::copy_n(found->second.begin(), std::min(found->second.size(), table.buffer.size()),
+                table.buffer.begin());
+    return 1;
+  }
   if (s.findRecord) {
     TableState& table = s.TableSlot(kTableK9);
     std::fill(table.buffer.begin(), table.buffer.end(), 0);

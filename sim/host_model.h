@@ -87,6 +87,11 @@ class HOSTSIM_API HostModel {
   // k9 search: HostFindRecord answers `result`; when `record` is given it is copied into
   // table 49's record buffer first. Also records the context values seen during the search.
   void SetFindResult(int result, std::optional<std::vector<unsigned char>> record = {});
+  // A warehouse price record the search finds by the context values: the 16-bit value holds
+  // the warehouse, the 32-bit value the article key's low 16 bits widened with their sign. A
+  // search that matches one copies it into table 49's record buffer and answers 1; any other
+  // search answers as SetFindResult scripted.
+  void AddWarehouseRecord(int16_t warehouse, uint16_t article, std::vector<unsigned char> record);
   int16_t ContextWord() const;  // the host's current 16-bit and 32-bit context values
   int32_t ContextLong() const;
   void SetContext(int16_t word, int32_t longValue);
