@@ -52,11 +52,11 @@ struct Output {
   }
 };
 
-// ---- one conversion specification ------------------------------------------------------------
+// ---- one conversion directive ------------------------------------------------------------
 
 enum class Length { kDefault, kChar, kShort, kLong, kLongLong, kIntMax, kSize, kPtrDiff };
 
-struct Spec {
+struct Directive {
   bool left = false;       // -
   bool plus = false;       // +
   bool space = false;      // space
@@ -99,11 +99,11 @@ struct Field {
 
 // Pads the field to the width: spaces after it (-), zeros between prefix and body (0, where
 // the conversion allows it), or spaces before it.
-void Emit(Output& out, const Spec& spec, const Field& field, bool zeroPadAllowed) {
+void Emit(Output& out, const Directive& directive, const Field& field, bool zeroPadAllowed) {
   const size_t size = field.Size();
-  const size_t padding = spec.width > size ? spec.width - size : 0;
-  const bool zeroPad = zeroPadAllowed && spec.zero && !spec.left;
-  if (!spec.left && !zeroPad) out.Repeat(' ', padding);
+  const size_t padding = directive.width > size ? directive.width - size : 0;
+  const bool zeroPad = zeroPadAllowed && directive.zero && !directive.left;
+  if (!directive.left && !zeroPad) out.Repeat(' ', padding);
   out.Write(field.prefix, field.prefixLength);
   if (zeroPad) out.Repeat('0', padding);
   for (int i = 0; i < field.pieceCount; ++i) {
@@ -114,16 +114,16 @@ void Emit(Output& out, const Spec& spec, const Field& field, bool zeroPadAllowed
       out.Repeat(piece.fill, piece.count);
     }
   }
-  if (spec.left) out.Repeat(' ', padding);
+  if (directive.left) out.Repeat(' ', padding);
 }
 
 size_t Clamp(int64_t value) { return value > 0 ? static_cast<size_t>(value) : 0; }
 
 // ---- integers ---------------------------------------------------------------------------------
 
-void FormatInteger(Output& out, const Spec& spec, uint64_t magnitude, bool negative,
+void FormatInteger(Output& out, const Directive& directive, uint64_t magnitude, bool negative,
                    bool isSigned) {
-  const char conversion = spec.conversion;
+  const char conversion = directive.conversion;
   const unsigned base = conversion == 'o'                                               ? 8
                         : (conversion == 'x' || conversion == 'X' || conversion == 'p') ? 16
                                                                                         : 10;
@@ -136,9 +136,11 @@ void FormatInteger(Output& out, const Spec& spec, uint64_t magnitude, bool negat
   }
   const char* first = digits + sizeof digits - count;
   // Without a precision at least one digit is shown; precision 0 shows nothing for zero.
-  const size_t minimumDigits = spec.precision < 0 ? 1 : static_cast<size_t>(spec.precision);
+  const size_t minimumDigits =
+      directive.precision < 0 ? 1 : static_cast<size_t>(directive.precision);
   size_t leadingZeros = minimumDigits > count ? minimumDigits - count : 0;
-  if (conversion == 'o' && spec.alternate && leadingZeros == 0 && (count == 0 || *first != '0')) {
+  if (conversion == 'o' && directive.alternate && leadingZeros == 0 &&
+      (count == 0 || *first != '0')) {
     leadingZeros = 1;  // # makes an octal number start with 0
   }
 
@@ -146,24 +148,24 @@ void FormatInteger(Output& out, const Spec& spec, uint64_t magnitude, bool negat
   if (isSigned) {
     if (negative) {
       field.Prefix('-');
-    } else if (spec.plus) {
+    } else if (directive.plus) {
       field.Prefix('+');
-    } else if (spec.space) {
+    } else if (directive.space) {
       field.Prefix(' ');
     }
   }
-  if ((spec.alternate && magnitude != 0 && (conversion == 'x' || conversion == 'X')) ||
+  if ((directive.alternate && magnitude != 0 && (conversion == 'x' || conversion == 'X')) ||
       conversion == 'p') {
     field.Prefix('0');
     field.Prefix(conversion == 'X' ? 'X' : 'x');
   }
   field.Fill('0', leadingZeros);
   field.Text(first, count);
-  Emit(out, spec, field, spec.precision < 0);
+  Emit(out, directive, field, directive.precision < 0);
 }
 
-int64_t ReadSigned(const Spec& spec, va_list& args) {
-  switch (spec.length) {
+int64_t ReadSigned(const Directive& directive, va_list& args) {
+  switch (directive.length) {
     case Length::kChar:
       return static_cast<signed char>(va_arg(args, int));
     case Length::kShort:
@@ -184,8 +186,8 @@ int64_t ReadSigned(const Spec& spec, va_list& args) {
   return va_arg(args, int);
 }
 
-uint64_t ReadUnsigned(const Spec& spec, va_list& args) {
-  switch (spec.length) {
+uint64_t ReadUnsigned(const Directive& directive, va_list& args) {
+  switch (directive.length) {
     case Length::kChar:
       return static_cast<unsigned char>(va_arg(args, unsigned));
     case Length::kShort:
@@ -208,27 +210,28 @@ uint64_t ReadUnsigned(const Spec& spec, va_list& args) {
 
 // ---- texts ------------------------------------------------------------------------------------
 
-void FormatPlain(Output& out, const Spec& spec, const char* text, size_t count) {
+void FormatPlain(Output& out, const Directive& directive, const char* text, size_t count) {
   Field field;
   field.Text(text, count);
-  Emit(out, spec, field, false);
+  Emit(out, directive, field, false);
 }
 
-void FormatString(Output& out, const Spec& spec, const char* text) {
+void FormatString(Output& out, const Directive& directive, const char* text) {
   if (text == nullptr) {
     // Only a precision that leaves room for all of "(null)" shows it; a shorter one shows
     // nothing rather than a piece of it.
     static constexpr char kNull[] = "(null)";
     constexpr int kNullLength = sizeof kNull - 1;
-    const bool shown = spec.precision < 0 || spec.precision >= kNullLength;
-    FormatPlain(out, spec, kNull, shown ? kNullLength : 0);
+    const bool shown = directive.precision < 0 || directive.precision >= kNullLength;
+    FormatPlain(out, directive, kNull, shown ? kNullLength : 0);
     return;
   }
   // Never read past the precision: the text need not be terminated within it.
   size_t count = 0;
-  const size_t limit = spec.precision < 0 ? SIZE_MAX : static_cast<size_t>(spec.precision);
+  const size_t limit =
+      directive.precision < 0 ? SIZE_MAX : static_cast<size_t>(directive.precision);
   while (count < limit && text[count] != '\0') ++count;
-  FormatPlain(out, spec, text, count);
+  FormatPlain(out, directive, text, count);
 }
 
 // ---- floating values --------------------------------------------------------------------------
@@ -245,18 +248,18 @@ size_t ExponentText(char* text, char letter, int32_t exponent) {
   return count;
 }
 
-void FormatNonFinite(Output& out, const Spec& spec, double value, bool upper) {
+void FormatNonFinite(Output& out, const Directive& directive, double value, bool upper) {
   Field field;
   if (std::signbit(value)) {
     field.Prefix('-');
-  } else if (spec.plus) {
+  } else if (directive.plus) {
     field.Prefix('+');
-  } else if (spec.space) {
+  } else if (directive.space) {
     field.Prefix(' ');
   }
   const char* text = std::isnan(value) ? (upper ? "NAN" : "nan") : (upper ? "INF" : "inf");
   field.Text(text, 3);
-  Emit(out, spec, field, false);
+  Emit(out, directive, field, false);
 }
 
 // d.ddd(e|E)(+|-)dd from `significant` requested digits, of which `record` holds the first
@@ -298,14 +301,14 @@ void LayOutFixedFromSignificant(Field& field, const DigitRecord& record, size_t 
   }
 }
 
-void FormatFloat(Output& out, const Spec& spec, double value) {
-  const char conversion = spec.conversion;
+void FormatFloat(Output& out, const Directive& directive, double value) {
+  const char conversion = directive.conversion;
   const bool upper = conversion == 'F' || conversion == 'E' || conversion == 'G';
   if (!std::isfinite(value)) {
-    FormatNonFinite(out, spec, value, upper);
+    FormatNonFinite(out, directive, value, upper);
     return;
   }
-  const int64_t precision = spec.precision < 0 ? 6 : spec.precision;
+  const int64_t precision = directive.precision < 0 ? 6 : directive.precision;
   const char kind = static_cast<char>(conversion | 0x20);  // f, e or g
 
   char digitBuffer[kDigitBufferSize];
@@ -329,9 +332,9 @@ void FormatFloat(Output& out, const Spec& spec, double value) {
   Field field;
   if (record.sign == '-') {
     field.Prefix('-');
-  } else if (spec.plus) {
+  } else if (directive.plus) {
     field.Prefix('+');
-  } else if (spec.space) {
+  } else if (directive.space) {
     field.Prefix(' ');
   }
   const size_t available = static_cast<size_t>(record.length);
@@ -342,13 +345,13 @@ void FormatFloat(Output& out, const Spec& spec, double value) {
     const size_t integerDigits = static_cast<size_t>(record.exponent);
     const size_t fraction = static_cast<size_t>(precision);
     field.Text(record.digits, integerDigits);
-    if (fraction > 0 || spec.alternate) field.Text(".", 1);
+    if (fraction > 0 || directive.alternate) field.Text(".", 1);
     const size_t fractionGiven = available - integerDigits;
     field.Text(record.digits + integerDigits, fractionGiven);
     field.Fill('0', fraction - fractionGiven);
   } else if (kind == 'e') {
     const size_t fraction = static_cast<size_t>(precision);
-    LayOutExponential(field, record, available, fraction, fraction > 0 || spec.alternate,
+    LayOutExponential(field, record, available, fraction, fraction > 0 || directive.alternate,
                       exponentText, letter);
   } else {
     const int64_t significant = precision == 0 ? 1 : precision;
@@ -356,20 +359,21 @@ void FormatFloat(Output& out, const Spec& spec, double value) {
     // Without # the trailing zeros of the significant digits go, and the point with them when
     // nothing follows it.
     size_t kept = available;
-    if (!spec.alternate) {
+    if (!directive.alternate) {
       while (kept > 1 && record.digits[kept - 1] == '0') --kept;
     }
-    const int64_t total = spec.alternate ? significant : static_cast<int64_t>(kept);
+    const int64_t total = directive.alternate ? significant : static_cast<int64_t>(kept);
     if (exponent < significant && exponent >= -4) {
       const size_t fraction = Clamp(total - 1 - exponent);
-      LayOutFixedFromSignificant(field, record, kept, fraction, fraction > 0 || spec.alternate);
+      LayOutFixedFromSignificant(field, record, kept, fraction,
+                                 fraction > 0 || directive.alternate);
     } else {
       const size_t fraction = Clamp(total - 1);
-      LayOutExponential(field, record, kept, fraction, fraction > 0 || spec.alternate, exponentText,
-                        letter);
+      LayOutExponential(field, record, kept, fraction, fraction > 0 || directive.alternate,
+                        exponentText, letter);
     }
   }
-  Emit(out, spec, field, true);
+  Emit(out, directive, field, true);
 }
 
 // ---- the format text --------------------------------------------------------------------------
@@ -387,18 +391,18 @@ int ReadNumber(const char*& p) {
 }
 
 // Reads flags, width, precision and length after a '%'; `p` ends on the conversion letter.
-void ReadSpec(const char*& p, Spec& spec, va_list& args) {
+void ReadDirective(const char*& p, Directive& directive, va_list& args) {
   for (;; ++p) {
     if (*p == '-') {
-      spec.left = true;
+      directive.left = true;
     } else if (*p == '+') {
-      spec.plus = true;
+      directive.plus = true;
     } else if (*p == ' ') {
-      spec.space = true;
+      directive.space = true;
     } else if (*p == '0') {
-      spec.zero = true;
+      directive.zero = true;
     } else if (*p == '#') {
-      spec.alternate = true;
+      directive.alternate = true;
     } else {
       break;
     }
@@ -407,96 +411,96 @@ void ReadSpec(const char*& p, Spec& spec, va_list& args) {
     ++p;
     const int width = va_arg(args, int);
     if (width < 0) {
-      spec.left = true;  // a negative width given through * means - and its magnitude
-      spec.width = static_cast<size_t>(-static_cast<int64_t>(width));
+      directive.left = true;  // a negative width given through * means - and its magnitude
+      directive.width = static_cast<size_t>(-static_cast<int64_t>(width));
     } else {
-      spec.width = static_cast<size_t>(width);
+      directive.width = static_cast<size_t>(width);
     }
   } else {
-    spec.width = static_cast<size_t>(ReadNumber(p));
+    directive.width = static_cast<size_t>(ReadNumber(p));
   }
   if (*p == '.') {
     ++p;
     if (*p == '*') {
       ++p;
       const int precision = va_arg(args, int);
-      spec.precision = precision < 0 ? -1 : precision;  // negative: as if none were given
+      directive.precision = precision < 0 ? -1 : precision;  // negative: as if none were given
     } else {
-      spec.precision = ReadNumber(p);
+      directive.precision = ReadNumber(p);
     }
   }
   switch (*p) {
     case 'h':
       ++p;
-      spec.length = Length::kShort;
+      directive.length = Length::kShort;
       if (*p == 'h') {
         ++p;
-        spec.length = Length::kChar;
+        directive.length = Length::kChar;
       }
       break;
     case 'l':
       ++p;
-      spec.length = Length::kLong;
+      directive.length = Length::kLong;
       if (*p == 'l') {
         ++p;
-        spec.length = Length::kLongLong;
+        directive.length = Length::kLongLong;
       }
       break;
     case 'j':
       ++p;
-      spec.length = Length::kIntMax;
+      directive.length = Length::kIntMax;
       break;
     case 'z':
       ++p;
-      spec.length = Length::kSize;
+      directive.length = Length::kSize;
       break;
     case 't':
       ++p;
-      spec.length = Length::kPtrDiff;
+      directive.length = Length::kPtrDiff;
       break;
     default:
       break;
   }
-  spec.conversion = *p;
+  directive.conversion = *p;
 }
 
 // Formats one conversion; false when the letter is not one this formatter knows.
-bool FormatConversion(Output& out, const Spec& spec, va_list& args) {
-  const bool plainLength = spec.length == Length::kDefault;
-  switch (spec.conversion) {
+bool FormatConversion(Output& out, const Directive& directive, va_list& args) {
+  const bool plainLength = directive.length == Length::kDefault;
+  switch (directive.conversion) {
     case 'd':
     case 'i': {
-      const int64_t value = ReadSigned(spec, args);
+      const int64_t value = ReadSigned(directive, args);
       const uint64_t magnitude =
           value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-      FormatInteger(out, spec, magnitude, value < 0, true);
+      FormatInteger(out, directive, magnitude, value < 0, true);
       return true;
     }
     case 'u':
     case 'o':
     case 'x':
     case 'X':
-      FormatInteger(out, spec, ReadUnsigned(spec, args), false, false);
+      FormatInteger(out, directive, ReadUnsigned(directive, args), false, false);
       return true;
     case 'c': {
       if (!plainLength) return false;  // wide characters are not supported
       const char c = static_cast<char>(va_arg(args, int));
-      FormatPlain(out, spec, &c, 1);
+      FormatPlain(out, directive, &c, 1);
       return true;
     }
     case 's':
       if (!plainLength) return false;  // wide texts are not supported
-      FormatString(out, spec, va_arg(args, const char*));
+      FormatString(out, directive, va_arg(args, const char*));
       return true;
     case 'p': {
       if (!plainLength) return false;
       const void* pointer = va_arg(args, const void*);
       if (pointer == nullptr) {
-        Spec nil = spec;
+        Directive nil = directive;
         nil.precision = -1;
         FormatPlain(out, nil, "(nil)", 5);
       } else {
-        FormatInteger(out, spec, reinterpret_cast<uintptr_t>(pointer), false, false);
+        FormatInteger(out, directive, reinterpret_cast<uintptr_t>(pointer), false, false);
       }
       return true;
     }
@@ -506,8 +510,8 @@ bool FormatConversion(Output& out, const Spec& spec, va_list& args) {
     case 'E':
     case 'g':
     case 'G':
-      if (!plainLength && spec.length != Length::kLong) return false;  // %lf is %f
-      FormatFloat(out, spec, va_arg(args, double));
+      if (!plainLength && directive.length != Length::kLong) return false;  // %lf is %f
+      FormatFloat(out, directive, va_arg(args, double));
       return true;
     case '%':
       out.Put('%');
@@ -531,15 +535,15 @@ size_t FormatText(char* buffer, size_t size, const char* format, va_list args) {
       out.Put(*p++);
       continue;
     }
-    const char* directive = p++;
-    Spec spec;
-    ReadSpec(p, spec, values);
-    if (FormatConversion(out, spec, values)) {
+    const char* start = p++;
+    Directive directive;
+    ReadDirective(p, directive, values);
+    if (FormatConversion(out, directive, values)) {
       ++p;
     } else {
       // Unknown: copied as written, up to and including the letter (if any).
       if (*p != '\0') ++p;
-      out.Write(directive, static_cast<size_t>(p - directive));
+      out.Write(start, static_cast<size_t>(p - start));
     }
   }
   va_end(values);

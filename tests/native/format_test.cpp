@@ -70,14 +70,14 @@ std::string FloatReference(const std::string& format, double value) {
   value = WithoutNegativeZero(value);
   const size_t percent = format.find('%');
   const size_t letter = format.find_first_of("feEFgG", percent);
-  const std::string spec = format.substr(percent, letter - percent);
+  const std::string directive = format.substr(percent, letter - percent);
   const char conversion = format[letter];
-  if ((conversion != 'g' && conversion != 'G') || spec.find('#') == std::string::npos ||
+  if ((conversion != 'g' && conversion != 'G') || directive.find('#') == std::string::npos ||
       !std::isfinite(value) || value == 0.0) {
     return Libc(format.c_str(), value);
   }
-  const size_t point = spec.find('.');
-  int precision = point == std::string::npos ? 6 : std::atoi(spec.c_str() + point + 1);
+  const size_t point = directive.find('.');
+  int precision = point == std::string::npos ? 6 : std::atoi(directive.c_str() + point + 1);
   if (precision == 0) precision = 1;
   char exponentStyle[2048];
   std::snprintf(exponentStyle, sizeof exponentStyle, "%.*e", precision - 1, value);
@@ -85,10 +85,10 @@ std::string FloatReference(const std::string& format, double value) {
   if (exponent < precision && exponent >= -4) {
     return Libc(format.c_str(), value);
   }
-  const std::string asE = format.substr(0, percent) +
-                          spec.substr(0, point == std::string::npos ? spec.size() : point) + "." +
-                          std::to_string(precision - 1) + (conversion == 'g' ? "e" : "E") +
-                          format.substr(letter + 1);
+  const std::string asE =
+      format.substr(0, percent) +
+      directive.substr(0, point == std::string::npos ? directive.size() : point) + "." +
+      std::to_string(precision - 1) + (conversion == 'g' ? "e" : "E") + format.substr(letter + 1);
   return Libc(asE.c_str(), value);
 }
 
