@@ -360,7 +360,14 @@ void HostModel::SetFileDirectory(const std::string& directory) {
   state_->fileDirectory = directory;
 }
 std::string HostModel::FileBytes(const std::string& name) const {
-  FILE* stream = std::fopen(state_->PathOf(name).c_str(), "rb");
+  return ReadFile(state_->PathOf(name), "rb");
+}
+std::string HostModel::FileText(const std::string& name) const {
+  return ReadFile(state_->PathOf(name), "rt");
+}
+
+std::string HostModel::ReadFile(const std::string& path, const char* mode) {
+  FILE* stream = std::fopen(path.c_str(), mode);
   if (stream == nullptr) return {};
   std::string bytes;
   char chunk[4096];

@@ -124,6 +124,9 @@ class HOSTSIM_API HostModel {
   void SetFileDirectory(const std::string& directory);
   // The bytes of a file written through HostFileOpen/HostFilePrintf/HostFileClose.
   std::string FileBytes(const std::string& name) const;
+  // The same file read back in text mode, as a text reader of this platform sees it: the
+  // CRLF that "wt" stores on Win32 reads as a line feed there; natively nothing changes.
+  std::string FileText(const std::string& name) const;
 
   // HostGrossPrice answers net * (100 + rate) / 100 with the rate scripted per VAT code
   // (default 23); HostRoundToInt rounds half away from zero.
@@ -183,6 +186,8 @@ class HOSTSIM_API HostModel {
   int32_t RecordHandlerCall(const std::vector<uintptr_t>& arguments);  // the handler's work
 
  private:
+  static std::string ReadFile(const std::string& path, const char* mode);
+
   struct State;
   State* state_;
 };

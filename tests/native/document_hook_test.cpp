@@ -283,7 +283,7 @@ TEST_F(DocumentHookTest, Action23RunsTheWriterWithTheHandlersArguments) {
   EXPECT_EQ(reads[0].ints, (std::vector<int64_t>{321, 0, 0x600, 0, 0x800}));
   EXPECT_EQ(reads[1].ints, (std::vector<int64_t>{321, 1, 0x600, 0, 0x800}));
   // The k9 prices reached the file, so the lookup wrote into the k9 table's buffer.
-  const std::string file = host.FileBytes(kInvoiceFileName);
+  const std::string file = host.FileText(kInvoiceFileName);
   EXPECT_NE(file.find("[Poz02]\n"), std::string::npos);
   EXPECT_NE(file.find("CenaNetto=25.00\nCenaBrutto=30.00\n"), std::string::npos);
   EXPECT_EQ(host.CallsTo(kOrdHostMessage).back().ints.at(2), 0x5001);
@@ -304,7 +304,7 @@ TEST_F(DocumentHookTest, Action23WithoutK9TableUsesTheRecordPrices) {
 
   // No preparation of a table the host does not have.
   EXPECT_EQ(host.CallsTo(kOrdHostTablePrepare).size(), 1u);
-  const std::string file = host.FileBytes(kInvoiceFileName);
+  const std::string file = host.FileText(kInvoiceFileName);
   EXPECT_NE(file.find("CenaNetto=1.23\nCenaBrutto=1.51\n"), std::string::npos);
   const std::vector<sim::Call> messages = host.CallsTo(kOrdHostMessage);
   ASSERT_EQ(messages.size(), 2u);

@@ -26,6 +26,18 @@ namespace {
 
 constexpr size_t kLargeBuffer = 8192;
 
+// The formatter writes what glibc writes, and glibc is the reference here. The i686 build of
+// these tests compares against mingw's C library, which departs from it in a few places (and
+// from the C standard in one); those cases are compared only against glibc.
+#if defined(__GLIBC__)
+constexpr bool kGlibcReference = true;
+#else
+constexpr bool kGlibcReference = false;
+#endif
+
+// Elsewhere a NaN's sign bit is not printed; glibc prints "-nan".
+bool ReferenceDiffers(double value) { return !kGlibcReference && std::isnan(value); }
+
 std::string Ours(const char* format, ...) {
   std::vector<char> buffer(kLargeBuffer, '\x7f');
   va_list values;
@@ -172,6 +184,7 @@ const double kFloatValues[] = {
 TEST(FormatFloat, MatchesTheCLibraryForEveryFormatAndValue) {
   for (const char* format : kFloatFormats) {
     for (const double value : kFloatValues) {
+      if (ReferenceDiffers(value)) continue;
       SCOPED_TRACE(testing::Message() << format << " with " << value);
       EXPECT_EQ(Ours(format, value), FloatReference(format, value));
     }
@@ -223,6 +236,7 @@ TEST(FormatFloat, MatchesTheCLibraryOnARandomSweep) {
       format += "." + std::to_string(random() % 50 == 0 ? random() % 900 : random() % 25);
     }
     format += conversions[random() % 6];
+    if (ReferenceDiffers(value)) continue;
     const std::string ours = Ours(format.c_str(), value);
     const std::string expected = FloatReference(format, value);
     if (ours != expected) {
@@ -307,10 +321,13 @@ TEST(FormatInteger, MatchesTheCLibrary) {
   ExpectIntegersMatch<int>(
       {"%d",    "%i",      "%5d",    "%-5d",  "%05d",   "%+d",    "% d",   "%+05d",
        "% 05d", "%.0d",    "%.3d",   "%8.3d", "%-8.3d", "%08.3d", "%+.0d", "%20.15i",
-       "%u",    "%.0u",    "%o",     "%#o",   "%#.0o",  "%#5o",   "%x",    "%#x",
+       "%u",    "%.0u",    "%o",     "%#o",   "%#5o",   "%x",    "%#x",
        "%X",    "%#X",     "%#.0x",  "%#8x",  "%#08x",  "%-#8o",  "%#.8X", "%+u",
        "% x",   "%12.10o", "%-012x", "%.40d", "[%d]"},
       {0, 1, -1, 7, 8, 42, -42, 255, 256, 1000000, INT_MAX, INT_MIN});
+  // "#" makes the first octal digit a zero even with precision 0 (mingw's printf leaves "").
+  EXPECT_EQ(Ours("%#.0o", 0), "0");
+  if (kGlibcReference) ExpectIntegersMatch<int>({"%#.0o"}, {0, 8});
   ExpectIntegersMatch<long long>(
       {"%lld", "%lli", "%llu", "%llx", "%#llo", "%+lld", "%20lld", "%-20lld", "%020lld", "%.25lld",
        "%#llX"},
@@ -347,6 +364,10 @@ TEST(FormatText, PercentAndPointersMatchTheCLibrary) {
     SCOPED_TRACE(format);
     EXPECT_EQ(Ours(format), Libc(format));
   }
+  // How %p looks is the C library's choice; the formatter writes glibc's form.
+  EXPECT_EQ(Ours("[%p]", reinterpret_cast<const void*>(uintptr_t{0x1234})), "[0x1234]");
+  EXPECT_EQ(Ours("[%p]", static_cast<const void*>(nullptr)), "[(nil)]");
+  if (!kGlibcReference) return;
   int local = 0;
   const std::vector<const void*> pointers = {nullptr, &local,
                                              reinterpret_cast<const void*>(uintptr_t{0x1234})};
@@ -363,7 +384,9 @@ TEST(FormatText, NullTextPrintsNullInParentheses) {
   EXPECT_EQ(Ours("%s", none), "(null)");
   EXPECT_EQ(Ours("[%8s]", none), "[  (null)]");
   EXPECT_EQ(Ours("[%-8s]", none), "[(null)  ]");
-  // As the C library does: a precision too short for all of it shows nothing.
+  // As glibc does: a precision too short for all of it shows nothing.
+  EXPECT_EQ(Ours("[%.5s]", none), "[]");
+  if (!kGlibcReference) return;
   for (const char* format : {"%s", "%.6s", "%.5s", "%.0s", "%3s", "%10.3s", "%-10s"}) {
     SCOPED_TRACE(format);
     EXPECT_EQ(Ours(format, none), Libc(format, none));

@@ -33,7 +33,7 @@ class FprintfWinTest : public ::testing::Test {
     scratch_.reset();
   }
 
-  std::string FileBytes() const { return sim::Host().FileBytes(kFileName); }
+  std::string FileText() const { return sim::Host().FileText(kFileName); }
 
   // The one text the host was asked to write, with the format it was given.
   static sim::Call OnlyWrite() {
@@ -77,13 +77,13 @@ TEST_F(FprintfWinTest, WritesTheTextConvertedToWindows1250) {
   for (const TextCase& c : TextCases()) {
     SCOPED_TRACE(c.behaviour);
     sim::Host().ClearCalls();
-    const size_t before = FileBytes().size();
+    const size_t before = FileText().size();
     fprintfWin(file_, c.format.c_str(), c.argument.c_str());
     const sim::Call write = OnlyWrite();
     ASSERT_EQ(write.texts.size(), 2u);
     EXPECT_EQ(write.texts[0], "%s");
     EXPECT_EQ(write.texts[1], c.expected);
-    EXPECT_EQ(FileBytes().substr(before), c.expected);
+    EXPECT_EQ(FileText().substr(before), c.expected);
   }
 }
 
@@ -108,12 +108,12 @@ TEST_F(FprintfWinTest, FormatsNumbersWithoutANegativeZero) {
   for (const NumberCase& c : kNumberCases) {
     SCOPED_TRACE(c.behaviour);
     sim::Host().ClearCalls();
-    const size_t before = FileBytes().size();
+    const size_t before = FileText().size();
     fprintfWin(file_, c.format, c.value);
     const sim::Call write = OnlyWrite();
     ASSERT_EQ(write.texts.size(), 2u);
     EXPECT_EQ(write.texts[1], c.expected);
-    EXPECT_EQ(FileBytes().substr(before), c.expected);
+    EXPECT_EQ(FileText().substr(before), c.expected);
   }
 }
 
@@ -171,7 +171,7 @@ TEST_F(FprintfWinTest, EmptyResultStillTakesAndReturnsBothBlocks) {
     c.call(file_);
     ExpectOneCompleteCall(file_, "", "");
   }
-  EXPECT_EQ(FileBytes(), "");
+  EXPECT_EQ(FileText(), "");
 }
 
 // ---- no memory ---------------------------------------------------------------------------------
@@ -181,7 +181,7 @@ TEST_F(FprintfWinTest, NoFormattingBlockReturnsSilently) {
   fprintfWin(file_, "Nazwa=%s\n", "abc");
   EXPECT_EQ(sim::Host().Ordinals(), std::vector<unsigned>{kOrdHostCalloc});
   EXPECT_EQ(sim::Host().Calls()[0].ints, (std::vector<int64_t>{1, kFormatBlockSize}));
-  EXPECT_EQ(FileBytes(), "");
+  EXPECT_EQ(FileText(), "");
 }
 
 TEST_F(FprintfWinTest, NoConversionBlockShowsTheMessageAndFreesTheFirstBlock) {
@@ -194,13 +194,13 @@ TEST_F(FprintfWinTest, NoConversionBlockShowsTheMessageAndFreesTheFirstBlock) {
   EXPECT_EQ(calls[2].texts, std::vector<std::string>{sim::Utf8ToMazovia(
                                 "Nie udało się zająć pamięci dla zmiennej w funkcji fprintfWin")});
   EXPECT_EQ(sim::Host().OutstandingBlocks(), 0);  // the one freed was the formatting block
-  EXPECT_EQ(FileBytes(), "");
+  EXPECT_EQ(FileText(), "");
 
   // The caller goes on with its next line, which is written as usual.
   sim::Host().ClearCalls();
   fprintfWin(file_, "Symbol=%s\n", "S1");
   ExpectOneCompleteCall(file_, "Symbol=S1\n", "Symbol=S1\n");
-  EXPECT_EQ(FileBytes(), "Symbol=S1\n");
+  EXPECT_EQ(FileText(), "Symbol=S1\n");
 }
 
 // ---- the formatting block's bound
@@ -212,7 +212,7 @@ TEST_F(FprintfWinTest, TextLongerThanTheBlockIsCutAtItsEnd) {
   fprintfWin(file_, "%s\n", huge.c_str());
   const std::string expected(longest, 'x');  // the line feed did not fit either
   ExpectOneCompleteCall(file_, expected, expected);
-  EXPECT_EQ(FileBytes(), expected);
+  EXPECT_EQ(FileText(), expected);
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ class InvoiceWriterTest : public ::testing::Test {
                            host.RecordBuffer(kTableK9));
   }
 
-  static std::string File() { return sim::Host().FileBytes(kInvoiceFileName); }
+  static std::string File() { return sim::Host().FileText(kInvoiceFileName); }
 
   std::unique_ptr<fixture::ScratchDirectory> scratch_;
 };

@@ -55,7 +55,7 @@ TEST_F(SampleDocument, InvoiceFileMatchesTheExpectedBytes) {
   EXPECT_EQ(RunAction23(), 0);
   const std::string expected = ReadFile(QARN_SAMPLES_DIR "/dokument_zbiorczy.expected.txt");
   ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(sim::Host().FileBytes(kInvoiceFileName), expected);
+  EXPECT_EQ(sim::Host().FileText(kInvoiceFileName), expected);
   // The success message closes the run; no error was shown on the way.
   EXPECT_TRUE(sim::Host().CallsTo(kOrdHostErrorMessage).empty());
   ASSERT_EQ(sim::Host().CallsTo(kOrdHostMessage).size(), 1u);

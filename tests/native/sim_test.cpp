@@ -210,10 +210,10 @@ TEST_F(SimHostFileTest, FileOpenPrintfCloseWritesHostFormattedBytes) {
   ASSERT_NE(file, nullptr);
   HostFilePrintf(file, "[Poz%02d]\n", 7);
   HostFilePrintf(file, "%s", "100% pewne\n");  // the text itself is not a format
-  EXPECT_EQ(sim::Host().FileBytes("out.txt"), "[Poz07]\n100% pewne\n") << "flushed per write";
+  EXPECT_EQ(sim::Host().FileText("out.txt"), "[Poz07]\n100% pewne\n") << "flushed per write";
   HostFileClose(file);
 
-  EXPECT_EQ(sim::Host().FileBytes("out.txt"), "[Poz07]\n100% pewne\n");
+  EXPECT_EQ(sim::Host().FileText("out.txt"), "[Poz07]\n100% pewne\n");
   EXPECT_TRUE(std::filesystem::exists(directory_ / "out.txt"));
   const std::vector<sim::Call> prints = sim::Host().CallsTo(kOrdHostFilePrintf);
   ASSERT_EQ(prints.size(), 2u);
@@ -237,12 +237,12 @@ TEST_F(SimHostFileTest, ReopeningReplacesTheFileAndScriptedFailureAnswersNull) {
   ASSERT_NE(second, nullptr);
   HostFilePrintf(second, "new\n");
   HostFileClose(second);
-  EXPECT_EQ(sim::Host().FileBytes("out.txt"), "new\n");
+  EXPECT_EQ(sim::Host().FileText("out.txt"), "new\n");
 
   sim::Host().FailFileOpen(true);
   EXPECT_EQ(HostFileOpen("other.txt", "wt", 64, 0, -1), nullptr);
   EXPECT_FALSE(std::filesystem::exists(directory_ / "other.txt"));
-  EXPECT_EQ(sim::Host().FileBytes("other.txt"), "");
+  EXPECT_EQ(sim::Host().FileText("other.txt"), "");
 }
 
 TEST_F(SimHostFileTest, WritingToAHandleTheHostNeverOpenedAbortsLoudly) {
