@@ -33,9 +33,9 @@ enum : int {
 
 // Host table object: three fields at fixed byte positions.
 namespace table_object {
-inline constexpr size_t kRecordSize = 6;      // int16: the table's record size
-inline constexpr size_t kRecordBuffer = 8;    // address of the record buffer (after prepare 255)
-inline constexpr size_t kActionHandler = 104; // code address: the document-action handler slot
+inline constexpr size_t kRecordSize = 6;       // int16: the table's record size
+inline constexpr size_t kRecordBuffer = 8;     // address of the record buffer (after prepare 255)
+inline constexpr size_t kActionHandler = 104;  // code address: the document-action handler slot
 }  // namespace table_object
 
 // Unaligned little-endian reads and writes at a byte position.
@@ -73,18 +73,18 @@ inline void SetTableActionHandler(HostTable table, DocumentActionHandler handler
 // The Qarn_wyc document record (table 112, 1890 bytes). Text fields are NUL-terminated Mazovia
 // bounded by their spans: [offset, end) is the most the plug-in reads of each.
 namespace document_record {
-inline constexpr size_t kName = 6, kNameEnd = 127;            // text
-inline constexpr size_t kSymbol = 127, kSymbolEnd = 165;      // text
-inline constexpr size_t kUnit = 165, kUnitEnd = 579;          // text, up to the net price
-inline constexpr size_t kNetPrice = 579;                      // double, ten-thousandths
-inline constexpr size_t kGrossPrice = 587;                    // double, ten-thousandths
-inline constexpr size_t kQuantity = 595;                      // int32, thousandths
-inline constexpr size_t kDiscount = 623;                      // double, thousandths
-inline constexpr size_t kVatCode = 674;                       // uint16
+inline constexpr size_t kName = 6, kNameEnd = 127;        // text
+inline constexpr size_t kSymbol = 127, kSymbolEnd = 165;  // text
+inline constexpr size_t kUnit = 165, kUnitEnd = 579;      // text, up to the net price
+inline constexpr size_t kNetPrice = 579;                  // double, ten-thousandths
+inline constexpr size_t kGrossPrice = 587;                // double, ten-thousandths
+inline constexpr size_t kQuantity = 595;                  // int32, thousandths
+inline constexpr size_t kDiscount = 623;                  // double, thousandths
+inline constexpr size_t kVatCode = 674;                   // uint16
 inline constexpr size_t kClassification = 1074, kClassificationEnd = 1089;  // text (PKWIU)
-inline constexpr size_t kWarehouse = 1089;                    // int16
-inline constexpr size_t kArticleKey = 1091;                   // uint16, 0 for none
-inline constexpr size_t kValue = 1112;                        // double, ten-thousandths, net
+inline constexpr size_t kWarehouse = 1089;                                  // int16
+inline constexpr size_t kArticleKey = 1091;                                 // uint16, 0 for none
+inline constexpr size_t kValue = 1112;  // double, ten-thousandths, net
 inline constexpr size_t kSize = 1890;
 }  // namespace document_record
 

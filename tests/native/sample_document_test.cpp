@@ -1,5 +1,7 @@
 // The shipped sample document through the attach-time hook and action 23: the invoice file
 // must match the checked-in expected bytes (Windows-1250; line feeds here, CRLF on Win32).
+#include "tools/sample/sample_document.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,7 +14,6 @@
 #include "handshake/mismatch_list.h"
 #include "sim/host_model.h"
 #include "tests/native/document_fixture.h"
-#include "tools/sample/sample_document.h"
 
 namespace {
 

@@ -19,12 +19,13 @@ const std::string kName = kPluginName;
 
 std::string ReportText(const std::vector<std::string>& rows) {
   std::string text = Utf8ToMazovia(
-      "Rozmiary rekordów niektórych tabel nie zgadzają się\nmiędzy programem a wtyczką \"" +
-      kName + "\":\n\n\x01tl18l33\x01TABELA\tWE WTYCZCE\tW PROGRAMIE\n");
+      "Rozmiary rekordów niektórych tabel nie zgadzają się\nmiędzy programem a wtyczką \"" + kName +
+      "\":\n\n\x01tl18l33\x01TABELA\tWE WTYCZCE\tW PROGRAMIE\n");
   for (const std::string& row : rows) text += "\x01tp25p40\x01" + row + "\n";
   // The module's own file name, after the last backslash of the path the platform gave.
-  return text + Utf8ToMazovia("\nModuł wtyczki \x02qarn_zak_fakt_zbiorcza.dll\x01\n"
-                              "NIE zostanie załadowany!");
+  return text + Utf8ToMazovia(
+                    "\nModuł wtyczki \x02qarn_zak_fakt_zbiorcza.dll\x01\n"
+                    "NIE zostanie załadowany!");
 }
 
 class HandshakeThroughTheDll : public ::testing::Test {
@@ -54,8 +55,8 @@ TEST_F(HandshakeThroughTheDll, RefusedAttachReportsTheDocumentTableTwice) {
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].ordinal, kOrdHostMessage);
   EXPECT_EQ(calls[0].texts,
-            (std::vector<std::string>{"STOP!!!", ReportText({"Qarn_wyc\t1890\t1900",
-                                                             "Qarn_wyc\t1890\t1900"})}));
+            (std::vector<std::string>{
+                "STOP!!!", ReportText({"Qarn_wyc\t1890\t1900", "Qarn_wyc\t1890\t1900"})}));
   EXPECT_EQ(calls[0].ints.back(), 0xC001);
 }
 

@@ -1,6 +1,8 @@
 // The shipped sample document through the real DLL: loaded as the host loads it, attached, action
 // 23 through the handler in table 112's slot, detached. The file must be the same bytes as the
 // native run's expected file, with every line feed stored as CRLF.
+#include "tools/sample/sample_document.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -12,7 +14,6 @@
 #include "host/host_types.h"
 #include "sim/host_model.h"
 #include "tests/wine/plugin_host.h"
-#include "tools/sample/sample_document.h"
 
 namespace {
 

@@ -74,8 +74,7 @@ int main(int argc, char** argv) {
   }
   host.Detach();
 
-  std::fprintf(stderr, "attach %d, action 23 -> %d; plug-in name \"%s\"\n", attached, result,
-               name);
+  std::fprintf(stderr, "attach %d, action 23 -> %d; plug-in name \"%s\"\n", attached, result, name);
   for (const sim::Call& call : sim::Host().Calls()) {
     if (call.ordinal == kOrdHostMessage || call.ordinal == kOrdHostErrorMessage) {
       std::string text = call.texts.back();

@@ -77,35 +77,60 @@ bool ParseDocument(const std::string& text, Document* document, std::string* err
       auto& r = document->records.back();
       unsigned char* p = r.data();
       std::string mazovia = sim::Utf8ToMazovia(value);
-      if (key == "Nazwa") PutText(r, dr::kName, dr::kNameEnd, mazovia);
-      else if (key == "Symbol") PutText(r, dr::kSymbol, dr::kSymbolEnd, mazovia);
-      else if (key == "Jm") PutText(r, dr::kUnit, dr::kUnitEnd, mazovia);
-      else if (key == "PKWIU") PutText(r, dr::kClassification, dr::kClassificationEnd, mazovia);
-      else if (!needNumber()) return false;
-      else if (key == "Ilosc") WriteAt<int32_t>(p, dr::kQuantity, static_cast<int32_t>(number));
-      else if (key == "Rabat") WriteAt<double>(p, dr::kDiscount, number);
-      else if (key == "Wartosc") WriteAt<double>(p, dr::kValue, number);
-      else if (key == "CenaNetto") WriteAt<double>(p, dr::kNetPrice, number);
-      else if (key == "CenaBrutto") WriteAt<double>(p, dr::kGrossPrice, number);
-      else if (key == "Vat") WriteAt<uint16_t>(p, dr::kVatCode, static_cast<uint16_t>(number));
-      else if (key == "Mag") WriteAt<int16_t>(p, dr::kWarehouse, static_cast<int16_t>(number));
-      else if (key == "Artykul") WriteAt<uint16_t>(p, dr::kArticleKey, static_cast<uint16_t>(number));
-      else return fail("unknown position key: " + key);
+      if (key == "Nazwa")
+        PutText(r, dr::kName, dr::kNameEnd, mazovia);
+      else if (key == "Symbol")
+        PutText(r, dr::kSymbol, dr::kSymbolEnd, mazovia);
+      else if (key == "Jm")
+        PutText(r, dr::kUnit, dr::kUnitEnd, mazovia);
+      else if (key == "PKWIU")
+        PutText(r, dr::kClassification, dr::kClassificationEnd, mazovia);
+      else if (!needNumber())
+        return false;
+      else if (key == "Ilosc")
+        WriteAt<int32_t>(p, dr::kQuantity, static_cast<int32_t>(number));
+      else if (key == "Rabat")
+        WriteAt<double>(p, dr::kDiscount, number);
+      else if (key == "Wartosc")
+        WriteAt<double>(p, dr::kValue, number);
+      else if (key == "CenaNetto")
+        WriteAt<double>(p, dr::kNetPrice, number);
+      else if (key == "CenaBrutto")
+        WriteAt<double>(p, dr::kGrossPrice, number);
+      else if (key == "Vat")
+        WriteAt<uint16_t>(p, dr::kVatCode, static_cast<uint16_t>(number));
+      else if (key == "Mag")
+        WriteAt<int16_t>(p, dr::kWarehouse, static_cast<int16_t>(number));
+      else if (key == "Artykul")
+        WriteAt<uint16_t>(p, dr::kArticleKey, static_cast<uint16_t>(number));
+      else
+        return fail("unknown position key: " + key);
     } else if (section == Section::kWarehouse) {
       auto& w = document->warehouse.back();
       if (!needNumber()) return false;
-      if (key == "Mag") w.warehouse = static_cast<int16_t>(number);
-      else if (key == "Artykul") w.article = static_cast<uint16_t>(number);
-      else if (key == "CenaNetto") WriteAt<double>(w.record.data(), k9_record::kNetPrice, number);
-      else if (key == "CenaBrutto") WriteAt<double>(w.record.data(), k9_record::kGrossPrice, number);
-      else return fail("unknown warehouse key: " + key);
+      if (key == "Mag")
+        w.warehouse = static_cast<int16_t>(number);
+      else if (key == "Artykul")
+        w.article = static_cast<uint16_t>(number);
+      else if (key == "CenaNetto")
+        WriteAt<double>(w.record.data(), k9_record::kNetPrice, number);
+      else if (key == "CenaBrutto")
+        WriteAt<double>(w.record.data(), k9_record::kGrossPrice, number);
+      else
+        return fail("unknown warehouse key: " + key);
     } else {
       auto& v = document->vat.back();
-      if (key == "Tekst") { v.mazoviaText = sim::Utf8ToMazovia(value); continue; }
+      if (key == "Tekst") {
+        v.mazoviaText = sim::Utf8ToMazovia(value);
+        continue;
+      }
       if (!needNumber()) return false;
-      if (key == "Kod") v.code = static_cast<uint16_t>(number);
-      else if (key == "Stawka") v.percent = number;
-      else return fail("unknown VAT key: " + key);
+      if (key == "Kod")
+        v.code = static_cast<uint16_t>(number);
+      else if (key == "Stawka")
+        v.percent = number;
+      else
+        return fail("unknown VAT key: " + key);
     }
   }
   return true;
