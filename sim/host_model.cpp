@@ -166,6 +166,7 @@ struct HostModel::State {
   int findResult = 0;
   std::optional<std::vector<unsigned char>> findRecord;
   std::map<std::pair<int16_t, int32_t>, std::vector<unsigned char>> warehouseRecords;
+  std::optional<int> profileReadAnswer;
   int16_t contextWord = 0;
   int32_t contextLong = 0;
   int16_t contextWordAtSearch = 0;
@@ -255,6 +256,7 @@ void HostModel::Reset() {
   s.findResult = 0;
   s.findRecord.reset();
   s.warehouseRecords.clear();
+  s.profileReadAnswer.reset();
   s.contextWord = 0;
   s.contextLong = 0;
   s.contextWordAtSearch = 0;
@@ -313,6 +315,10 @@ void HostModel::AddWarehouseRecord(int16_t warehouse, uint16_t article,
                                    std::vector<unsigned char> record) {
   const int32_t key = static_cast<int16_t>(article);
   state_->warehouseRecords[{warehouse, key}] = std::move(record);
+}
+
+void HostModel::SetProfileReadAnswer(std::optional<int> answer) {
+  state_->profileReadAnswer = answer;
 }
 
 void HostModel::SetFindResult(int result, std::optional<std::vector<unsigned char>> record) {
@@ -471,6 +477,7 @@ int HostModel::Profile(int mode, const char* section, const char* key, const cha
       va_end(scan);
       result = scanned >= 1 ? 0 : 1;
     }
+    if (s.profileReadAnswer) result = *s.profileReadAnswer;
   } else if (mode == kProfileWrite) {
     va_list peek;
     va_copy(peek, arg);

@@ -107,6 +107,9 @@ class HOSTSIM_API HostModel {
   void SetSetting(const std::string& section, const std::string& key, const std::string& value);
   void EraseSetting(const std::string& section, const std::string& key);
   std::optional<std::string> Setting(const std::string& section, const std::string& key) const;
+  // What a settings read answers, whatever it found (the value, if stored, is still read into
+  // the destination); nullopt: 0 when the value was read, 1 otherwise.
+  void SetProfileReadAnswer(std::optional<int> answer);
 
   // Dialog 1194 writes this 16-bit value through its value address when set.
   void SetDialogResult(std::optional<int16_t> value);

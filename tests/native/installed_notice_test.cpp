@@ -89,6 +89,34 @@ TEST_F(InstalledNoticeTest, PytajDecidesTheNoticeAndIsWrittenOnlyAfterIt) {
   }
 }
 
+// Only the low 16 bits of the read's answer say whether it read the value; a read that failed
+// counts as 0 whatever it left in the destination.
+TEST_F(InstalledNoticeTest, OnlyTheLow16BitsOfTheReadsAnswerCount) {
+  struct Case {
+    const char* label;
+    int answer;  // the host's answer to the read; the stored "1" reaches the destination
+    bool shown;
+    const char* after;
+  } cases[] = {
+      {"0x10000: read, so the stored 1 keeps the notice off", 0x10000, false, "1"},
+      {"1: not read, the value it left is dropped", 1, true, "0"},
+      {"0x10001: not read", 0x10001, true, "0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    Host().Reset();
+    Host().SetSetting(kSection, kKey, "1");
+    Host().SetProfileReadAnswer(c.answer);
+    EXPECT_EQ(ShowInstalledNotice(), 0);
+    const std::vector<sim::Call> dialogs = Host().CallsTo(kOrdHostShowDialog);
+    ASSERT_EQ(dialogs.size(), c.shown ? 1u : 0u);
+    if (c.shown) {
+      EXPECT_EQ(dialogs[0].ints[4], 0) << "shown with the notice switched on";
+    }
+    EXPECT_EQ(Host().Setting(kSection, kKey), std::optional<std::string>(c.after));
+  }
+}
+
 TEST_F(InstalledNoticeTest, NoticeRunsAgainOnEveryCallWhileTheSettingStaysZero) {
   for (int round = 1; round <= 3; ++round) {
     SCOPED_TRACE(round);
