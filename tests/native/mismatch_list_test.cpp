@@ -8,20 +8,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/native/mismatch_list_walk.h"
 
-// The list as the report walks it; a walk longer than any real list means a cycle.
-std::vector<const TableSizeNode*> Listed() {
-  std::vector<const TableSizeNode*> nodes;
-  for (const TableSizeNode* node = g_mismatchList; node != nullptr; node = node->next) {
-    nodes.push_back(node);
-    if (nodes.size() > 64) {
-      ADD_FAILURE() << "the mismatch list points back into itself";
-      break;
-    }
-  }
-  return nodes;
-}
+namespace {
 
 // A host table object holding just the record-size field the plug-in reads.
 struct FakeTable {

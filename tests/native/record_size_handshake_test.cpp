@@ -13,6 +13,7 @@
 #include "handshake/mismatch_list.h"
 #include "host/module_record.h"
 #include "sim/host_model.h"
+#include "tests/native/mismatch_list_walk.h"
 
 namespace {
 
@@ -40,18 +41,6 @@ std::string ExpectedReport(const std::vector<Row>& rows, const std::string& modu
   text += Utf8ToMazovia("\nModuł wtyczki \x02") + moduleFileName +
           Utf8ToMazovia("\x01\nNIE zostanie załadowany!");
   return text;
-}
-
-std::vector<const TableSizeNode*> Listed() {
-  std::vector<const TableSizeNode*> nodes;
-  for (const TableSizeNode* node = g_mismatchList; node != nullptr; node = node->next) {
-    nodes.push_back(node);
-    if (nodes.size() > 64) {
-      ADD_FAILURE() << "the mismatch list points back into itself";
-      break;
-    }
-  }
-  return nodes;
 }
 
 class HandshakeTest : public ::testing::Test {
