@@ -10,59 +10,8 @@
 
 #include "host/module_record.h"
 #include "tests/wine/frame_test_support.h"
+#include "tests/wine/measured_call.h"
 #include "tests/wine/plugin_host.h"
-
-// Calls `routine` with `count` argument words (words[0] the first argument) while ebx, esi and
-// edi hold marker values, and reports eax, those three registers after the call and the
-// argument bytes the routine left on the stack.
-struct CallOutcome {
-  uint32_t eax;
-  uint32_t ebx;
-  uint32_t esi;
-  uint32_t edi;
-  int32_t bytesLeft;
-};
-extern "C" void MarkedCall(const void* routine, const uint32_t* words, int count,
-                           CallOutcome* outcome);
-asm(R"(
-        .text
-        .globl _MarkedCall
-_MarkedCall:
-        pushl %ebp
-        movl %esp, %ebp
-        pushl %ebx
-        pushl %esi
-        pushl %edi
-        subl $4, %esp
-        movl %esp, -16(%ebp)
-        movl 16(%ebp), %ecx
-        movl 12(%ebp), %edx
-1:      testl %ecx, %ecx
-        jz 2f
-        pushl -4(%edx,%ecx,4)
-        decl %ecx
-        jmp 1b
-2:      movl 8(%ebp), %eax
-        movl $0x11111111, %ebx
-        movl $0x22222222, %esi
-        movl $0x33333333, %edi
-        call *%eax
-        movl 20(%ebp), %ecx
-        movl %eax, 0(%ecx)
-        movl %ebx, 4(%ecx)
-        movl %esi, 8(%ecx)
-        movl %edi, 12(%ecx)
-        movl -16(%ebp), %eax
-        subl %esp, %eax
-        movl %eax, 16(%ecx)
-        movl -16(%ebp), %esp
-        addl $4, %esp
-        popl %edi
-        popl %esi
-        popl %ebx
-        popl %ebp
-        ret
-)");
 
 namespace {
 
@@ -79,9 +28,9 @@ struct Row {
 };
 
 void ExpectRegistersKept(const CallOutcome& outcome) {
-  EXPECT_EQ(outcome.ebx, 0x11111111u);
-  EXPECT_EQ(outcome.esi, 0x22222222u);
-  EXPECT_EQ(outcome.edi, 0x33333333u);
+  EXPECT_EQ(outcome.ebx, kMarkerEbx);
+  EXPECT_EQ(outcome.esi, kMarkerEsi);
+  EXPECT_EQ(outcome.edi, kMarkerEdi);
 }
 
 uint32_t Word(const void* address) {
@@ -153,7 +102,7 @@ TEST_F(FrameBindingTest, FallbackStubsAnswerZeroAndRemoveTheirArgumentWords) {
   const std::vector<uint32_t> words(14, 0xA5A5A5A5u);
   for (int n = 0; n < 15; ++n) {
     CallOutcome outcome = {};
-    MarkedCall(FallbackStubs()[n], words.data(), 14, &outcome);
+    MeasuredCall(FallbackStubs()[n], words.data(), 14, 0, &outcome);
     EXPECT_EQ(outcome.eax, 0u) << "stub " << n;
     EXPECT_EQ(outcome.bytesLeft, 4 * (14 - n)) << "stub " << n;
     ExpectRegistersKept(outcome);
@@ -173,7 +122,7 @@ TEST_F(FrameBindingTest, LazyEntryBindsAtTheFirstCallWithTheCallersStackAndRegis
   // stdcall, two words removed by the entry.
   const uint32_t stepWords[] = {12, 34};
   CallOutcome outcome = {};
-  MarkedCall(Export("HostProgressStep@8"), stepWords, 2, &outcome);
+  MeasuredCall(Export("HostProgressStep@8"), stepWords, 2, 0, &outcome);
   EXPECT_EQ(outcome.bytesLeft, 0);
   ExpectRegistersKept(outcome);
   EXPECT_EQ(*step.slot, HostFunction(kOrdHostProgressStep));
@@ -181,7 +130,7 @@ TEST_F(FrameBindingTest, LazyEntryBindsAtTheFirstCallWithTheCallersStackAndRegis
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].ints, (std::vector<int64_t>{12, 34}));
   // Bound now: the next call goes straight to the host, without a lookup.
-  MarkedCall(Export("HostProgressStep@8"), stepWords, 2, &outcome);
+  MeasuredCall(Export("HostProgressStep@8"), stepWords, 2, 0, &outcome);
   EXPECT_EQ(sim::Host().CallsTo(kOrdHostProgressStep).size(), 2u);
 
   // cdecl with a variable number of arguments, left for the caller to remove.
@@ -189,7 +138,7 @@ TEST_F(FrameBindingTest, LazyEntryBindsAtTheFirstCallWithTheCallersStackAndRegis
   const char format[] = "%d-%s";
   const char text[] = "x";
   const uint32_t messageWords[] = {Word(title), Word(format), 0xC001, 7, Word(text)};
-  MarkedCall(Export("HostMessageF"), messageWords, 5, &outcome);
+  MeasuredCall(Export("HostMessageF"), messageWords, 5, 0, &outcome);
   EXPECT_EQ(outcome.bytesLeft, 20);
   ExpectRegistersKept(outcome);
   EXPECT_EQ(*messageF.slot, HostFunction(kOrdHostMessageF));
@@ -207,7 +156,7 @@ TEST_F(FrameBindingTest, InitializerKeepsRegistersAndReportsWhetherTheSlotIsBoun
   LoadProbe();
   const Row row = RowOf(kOrdHostTableByNumber);
   CallOutcome outcome = {};
-  MarkedCall(row.initializer, nullptr, 0, &outcome);
+  MeasuredCall(row.initializer, nullptr, 0, 0, &outcome);
   EXPECT_EQ(outcome.eax, 0u);
   EXPECT_EQ(outcome.bytesLeft, 0);
   ExpectRegistersKept(outcome);
@@ -216,7 +165,7 @@ TEST_F(FrameBindingTest, InitializerKeepsRegistersAndReportsWhetherTheSlotIsBoun
   // The entry gone and the answer Abort: the slot is emptied and the result is -1.
   host_.HideHostOrdinal(kOrdHostTableByNumber);
   host_.SetMessageBoxAnswers({kAnswerAbort});
-  MarkedCall(row.initializer, nullptr, 0, &outcome);
+  MeasuredCall(row.initializer, nullptr, 0, 0, &outcome);
   EXPECT_EQ(outcome.eax, 0xFFFFFFFFu);
   ExpectRegistersKept(outcome);
   EXPECT_EQ(*row.slot, nullptr);
@@ -282,7 +231,7 @@ TEST(FrameBeforeLoadStepTest, TheHookStartsAsStubTwoWhichAnswersZero) {
 
   const uint32_t words[] = {1, 0x1234};
   CallOutcome outcome = {};
-  MarkedCall(stub2, words, 2, &outcome);
+  MeasuredCall(stub2, words, 2, 0, &outcome);
   EXPECT_EQ(outcome.eax, 0u);
   EXPECT_EQ(outcome.bytesLeft, 0);
   FreeLibrary(probe);

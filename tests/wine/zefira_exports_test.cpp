@@ -15,46 +15,7 @@
 #include "host/host_entries.h"
 #include "host/host_types.h"
 #include "sim/host_model.h"
-
-// Calls `routine` with `count` 32-bit argument words (words[0] pushed last, so it is the first
-// argument) and answers how many bytes of them the routine removed itself. Stores eax in
-// *eaxOut and, when `popsDouble` is set, the x87 result in *doubleOut.
-extern "C" int __cdecl CallMeasured(const void* routine, const uint32_t* words, int count,
-                                    int popsDouble, uint32_t* eaxOut, double* doubleOut);
-asm(R"(
-    .text
-    .globl _CallMeasured
-_CallMeasured:
-    pushl %ebp
-    movl %esp, %ebp
-    pushl %ebx
-    pushl %esi
-    pushl %edi
-    movl 16(%ebp), %ecx
-    movl 12(%ebp), %esi
-1:  testl %ecx, %ecx
-    jz 2f
-    decl %ecx
-    pushl (%esi,%ecx,4)
-    jmp 1b
-2:  movl %esp, %edi
-    call *8(%ebp)
-    movl %esp, %ecx
-    subl %edi, %ecx
-    movl 24(%ebp), %ebx
-    movl %eax, (%ebx)
-    cmpl $0, 20(%ebp)
-    je 3f
-    movl 28(%ebp), %ebx
-    fstpl (%ebx)
-3:  movl %ecx, %eax
-    leal -12(%ebp), %esp
-    popl %edi
-    popl %esi
-    popl %ebx
-    popl %ebp
-    ret
-)");
+#include "tests/wine/measured_call.h"
 
 namespace {
 
@@ -362,10 +323,12 @@ TEST_F(ZefiraTest, EveryOrdinalReachesItsEntryWithItsCallingConvention) {
     ASSERT_NE(routine, nullptr);
     sim::Host().ClearCalls();
 
-    uint32_t eax = 0;
-    double result = 0;
-    const int removed = CallMeasured(routine, words.data(), static_cast<int>(words.size()),
-                                     entry.returnsDouble ? 1 : 0, &eax, &result);
+    CallOutcome outcome = {};
+    MeasuredCall(routine, words.data(), static_cast<int>(words.size()), entry.returnsDouble ? 1 : 0,
+                 &outcome);
+    const int removed = static_cast<int>(4 * words.size()) - outcome.bytesLeft;
+    const uint32_t eax = outcome.eax;
+    const double result = outcome.result;
 
     EXPECT_EQ(removed, entry.removedBytes);
     const std::vector<sim::Call> calls = sim::Host().Calls();
