@@ -13,8 +13,6 @@ TableSizeNode g_hookNode = {};
 
 namespace {
 
-constexpr char kDocumentTableName[] = "Qarn_wyc";
-
 // The table's object, prepared, and its record buffer; null for both when the host has no
 // object for the number, so that a missing table is never touched.
 unsigned char* PreparedRecordBuffer(int number) {
@@ -43,7 +41,7 @@ int32_t InstallHook() {
     return 0;
   }
   // The handshake reports the refusal; the install only records which table was wrong.
-  FillTableSizeNode(&g_hookNode, kDocumentTableName, kSizeDocument, table);
+  FillTableSizeNode(&g_hookNode, kTableNameDocument, kSizeDocument, table);
   AppendMismatch(&g_hookNode);
   return -1;
 }

@@ -25,9 +25,9 @@ struct ComparedTable {
   int32_t expectedSize;
 };
 const ComparedTable kComparedTables[] = {
-    {&g_dDekNode, "d_dek", kTableDDek, kSizeDDek},
-    {&g_documentNode, "Qarn_wyc", kTableDocument, kSizeDocument},
-    {&g_k9Node, "k9", kTableK9, kSizeK9},
+    {&g_dDekNode, kTableNameDDek, kTableDDek, kSizeDDek},
+    {&g_documentNode, kTableNameDocument, kTableDocument, kSizeDocument},
+    {&g_k9Node, kTableNameK9, kTableK9, kSizeK9},
 };
 
 constexpr int kStopMessageFlags = 0xC001;

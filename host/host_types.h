@@ -31,6 +31,11 @@ enum : int {
   kTablePrepareAll = 255,  // HostTablePrepare argument that makes the record buffer usable
 };
 
+// The host's names of those tables, as the report shows them.
+inline constexpr char kTableNameDDek[] = "d_dek";
+inline constexpr char kTableNameDocument[] = "Qarn_wyc";
+inline constexpr char kTableNameK9[] = "k9";
+
 // Host table object: three fields at fixed byte positions.
 namespace table_object {
 inline constexpr size_t kRecordSize = 6;       // int16: the table's record size
